@@ -1,7 +1,7 @@
 #include "launcher/CLoginDlg.h"
 
 #include "framework/CWinApp.h"
-#include "framework/DeviceContexts.h"
+#include "framework/IconicPaint.h"
 #include "launcher/CLoginActiveDlg.h"
 #include "res/resource.h"
 #include "skin/UpdateLayeredTool.h"
@@ -22,6 +22,7 @@ const CMessageMap* CLoginDlg::GetMessageMap() const {
         msg::ShowWindow(&CLoginDlg::OnShowWindow),
         msg::Close(&CLoginDlg::OnClose),
         msg::Raw(WM_WINDOWPOSCHANGED, &CLoginDlg::OnWindowPosChanged),
+        msg::Size(&CLoginDlg::OnSize),
     });
     return &map;
 }
@@ -93,22 +94,23 @@ LRESULT CLoginDlg::OnWindowPosChanged(WPARAM, LPARAM lParam) {
     // page (shown before it) back over it.
     const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
     if (pos && (pos->flags & SWP_SHOWWINDOW) && m_pActiveDlg && m_pActiveDlg->IsWindowVisible()) {
-        const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE;
-        m_pActiveDlg->SetWindowPos(HWND_TOPMOST, 0, 0, 0, 0, flags);
-        m_pActiveDlg->SetWindowPos(HWND_NOTOPMOST, 0, 0, 0, 0, flags);
+        const UINT flags = SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOZORDER;
+        m_pActiveDlg->SetWindowPos(nullptr, 0, 0, 0, 0, flags | SWP_HIDEWINDOW);
+        m_pActiveDlg->SetWindowPos(nullptr, 0, 0, 0, 0, flags | SWP_SHOWWINDOW);
     }
     return result;
 }
 
 void CLoginDlg::OnPaint() {
-    if (!IsIconic()) return;  // the layered content is the whole look otherwise
-    CPaintDC dc(m_hWnd);
-    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(static_cast<HDC>(dc)), 0);
-    const int cxIcon = GetSystemMetrics(SM_CXICON);
-    const int cyIcon = GetSystemMetrics(SM_CYICON);
-    RECT rc;
-    GetClientRect(&rc);
-    const int x = (rc.right - rc.left - cxIcon + 1) / 2;
-    const int y = (rc.bottom - rc.top - cyIcon + 1) / 2;
-    DrawIcon(dc, x, y, m_hIcon);
+    // The layered content is the whole look; only a minimised launcher paints.
+    // Otherwise the request is still answered, or it would come back forever.
+    if (IsIconic()) PaintIconic(m_hWnd, m_hIcon);
+    else ValidateRect(m_hWnd, nullptr);
+}
+
+void CLoginDlg::OnSize(UINT nType, int, int) {
+    Default();
+    // The portal page goes down with the launcher and comes back with it.
+    if (nType == SIZE_MINIMIZED) ShowOwnedPopups(m_hWnd, FALSE);
+    else if (nType == SIZE_RESTORED || nType == SIZE_MAXIMIZED) ShowOwnedPopups(m_hWnd, TRUE);
 }

@@ -34,4 +34,5 @@ public:
     void OnShowWindow(BOOL bShow, UINT nStatus);
     void OnClose();
     LRESULT OnWindowPosChanged(WPARAM wParam, LPARAM lParam);
+    void OnSize(UINT nType, int cx, int cy);
 };
