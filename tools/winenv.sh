@@ -35,6 +35,8 @@ if [ ! -f "$WINEPREFIX/.pellumo-ready" ]; then
     /v "宋体" /t REG_SZ /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
   wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
     /v SimSun /t REG_SZ /d 'WenQuanYi Micro Hei' /f >/dev/null 2>&1
+  # A crashing program ends at once instead of waiting in a crash dialog.
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
   wineserver -w
   touch "$WINEPREFIX/.pellumo-ready"
 fi
