@@ -37,6 +37,9 @@ BOOL CDialog::CreateFromTemplate(HWND hWndOwner) {
                                            hWndOwner, AfxDlgProc, 0);
     UnhookWindowCreate();
     m_pTemplate = nullptr;
+    // Creation refused after the window was bound (a hook, a failing
+    // WM_CREATE): forget the dead handle.
+    if (!hWnd && m_hWnd) UnsubclassWindow();
     return hWnd != nullptr;
 }
 

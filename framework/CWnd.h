@@ -26,7 +26,6 @@ public:
     // Set when this window hosts ActiveX controls (dialogs with such items).
     COleControlContainer* m_pCtrlCont = nullptr;
 
-    HWND GetSafeHwnd() const { return this ? m_hWnd : nullptr; }
     operator HWND() const { return m_hWnd; }
 
     // The object bound to a window, or null.
