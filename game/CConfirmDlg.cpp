@@ -12,7 +12,7 @@ struct ConfirmTexts {
     LPCWSTR message;
 };
 
-// Indexed by m_nMode.
+// Indexed by m_nMode; any mode but 1 asks about quitting.
 constexpr ConfirmTexts kTexts[] = {
     {L"关闭游戏", L"确定要退出游戏吗?"},
     {L"选服", L"是否退出当前游戏，重新选择新服务器?"},
@@ -70,6 +70,11 @@ BOOL CConfirmDlg::OnInitDialog() {
 
     m_stTitle.MoveWindow(79, 10, 100, 30, TRUE);
     m_stMessage.MoveWindow(28, 34, 200, 66, TRUE);
+
+    // SetImage raised each button to the top of the stacking order, which is
+    // also the tab order: Cancel, prepared last, would now come first. OK goes
+    // back in front of it (both stay above the statics they overlap).
+    m_btnOk.SetWindowPos(HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     return TRUE;  // focus to the first tab stop, the OK button
 }
 

@@ -1,15 +1,16 @@
 #include "skin/CSkinnedDialog.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "framework/DeviceContexts.h"
 
 CSkinnedDialog::CSkinnedDialog(CDialog& dlg, const CBitmap& background,
-                               std::initializer_list<int> seeThroughIds, COLORREF textColor,
+                               std::vector<int> seeThroughIds, COLORREF textColor,
                                const CBrush* pOtherBrush)
     : m_dlg(dlg),
       m_bmpBackground(background),
-      m_seeThroughIds(seeThroughIds),
+      m_seeThroughIds(std::move(seeThroughIds)),
       m_crText(textColor),
       m_pOtherBrush(pOtherBrush) {}
 

@@ -19,7 +19,6 @@
 // what the dialog painted under them), and the see-through statics carry
 // WS_EX_TRANSPARENT in the template.
 #include <windows.h>
-#include <initializer_list>
 #include <vector>
 
 #include "framework/CDialog.h"
@@ -38,7 +37,7 @@ public:
     //  - pOtherBrush given: that brush is the answer; the base handling runs
     //    only for a see-through static, and its answer is dropped.
     CSkinnedDialog(CDialog& dlg, const CBitmap& background,
-                   std::initializer_list<int> seeThroughIds, COLORREF textColor,
+                   std::vector<int> seeThroughIds, COLORREF textColor,
                    const CBrush* pOtherBrush = nullptr);
     CSkinnedDialog(const CSkinnedDialog&) = delete;
     CSkinnedDialog& operator=(const CSkinnedDialog&) = delete;

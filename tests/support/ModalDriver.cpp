@@ -82,11 +82,13 @@ void ModalDriver::PostTick() { PostMessageW(m_hWndTick, kTickMessage, 0, 0); }
 void ModalDriver::OnTick() {
     if (!IsWindow(m_hDlg)) return;  // it has ended: nothing more to do
 
-    // Let the dialog handle what the previous step set off first.
+    // Let the dialog handle what the previous step set off first. Hardware
+    // input is not waited for: it is retrieved only after posted messages,
+    // so it would never get its turn while a tick is queued.
     MSG pending;
     if (m_nIdleWaits < kMaxIdleWaits &&
         PeekMessageW(&pending, nullptr, 0, 0,
-                     PM_NOREMOVE | PM_QS_POSTMESSAGE | PM_QS_INPUT | PM_QS_SENDMESSAGE)) {
+                     PM_NOREMOVE | PM_QS_POSTMESSAGE | PM_QS_SENDMESSAGE)) {
         ++m_nIdleWaits;
         PostTick();
         return;

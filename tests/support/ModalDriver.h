@@ -9,10 +9,11 @@
 // does - reading windows, sending messages, posting input - happens with the
 // dialog live, exactly as in the program.
 //
-// Each step starts only when the thread's queue holds no posted, input or
-// sent messages any more, so the input a step posts (keys, commands, clicks)
-// has been handled by the dialog before the next step looks at it. Painting
-// is not waited for: call PaintNow where a step needs the dialog drawn.
+// Each step starts only when the thread's queue holds no posted or sent
+// messages any more, so what a step posts (keys with PostKeyPress, commands,
+// BM_CLICK...) has been handled by the dialog before the next step looks at
+// it. Hardware input (SendInput, the X pointer) and painting are not waited
+// for: call PaintNow where a step needs the dialog drawn.
 //
 // When the last step has run and the dialog is still open, the driver ends
 // it itself with kLeftOpen, so a test never hangs on a dialog that ignored
