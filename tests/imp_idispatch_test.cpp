@@ -5,11 +5,20 @@
 #include <oleidl.h>
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <type_traits>
 #include <vector>
 
 namespace {
+
+// A test name made of the letters and digits of a label.
+std::string Identifier(const std::string& label) {
+    std::string id;
+    for (char c : label)
+        id += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return id;
+}
 
 constexpr DISPID kProperty = 12345;
 // IDispatchEx, the scripting engines' extension of IDispatch.
@@ -64,7 +73,11 @@ TEST_P(LookupTest, OneNameUnderEachLocale) {
     EXPECT_EQ(0u, dispatch.m_cRef);
 }
 
-INSTANTIATE_TEST_SUITE_P(Names, LookupTest, ::testing::ValuesIn(kLookupCases));
+INSTANTIATE_TEST_SUITE_P(Names, LookupTest, ::testing::ValuesIn(kLookupCases),
+                         [](const testing::TestParamInfo<LookupCase>& info) {
+                             return "Name" + std::to_string(info.index) +
+                                    (info.param.known ? "_known" : "_unknown");
+                         });
 
 TEST(LookupSeveral, ZeroNamesWritesNothing) {
     CImpIDispatch dispatch;
@@ -199,7 +212,10 @@ TEST_P(InvokeTest, AlwaysSucceedsAndWritesOnlyForAGet) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Calls, InvokeTest, ::testing::ValuesIn(kInvokeCases));
+INSTANTIATE_TEST_SUITE_P(Calls, InvokeTest, ::testing::ValuesIn(kInvokeCases),
+                         [](const testing::TestParamInfo<InvokeCase>& info) {
+                             return Identifier(info.param.label);
+                         });
 
 TEST(InvokeRead, EachReadGivesANewString) {
     CImpIDispatch dispatch;
@@ -301,7 +317,10 @@ TEST_P(InterfaceTest, QueryInterfaceAnswer) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Interfaces, InterfaceTest, ::testing::ValuesIn(kInterfaceCases));
+INSTANTIATE_TEST_SUITE_P(Interfaces, InterfaceTest, ::testing::ValuesIn(kInterfaceCases),
+                         [](const testing::TestParamInfo<InterfaceCase>& info) {
+                             return Identifier(info.param.label);
+                         });
 
 TEST(ReferenceCount, CountsWithoutOwning) {
     CImpIDispatch dispatch;

@@ -6,7 +6,6 @@
 #include <windows.h>
 #include <objidl.h>
 #include <gdiplus.h>
-#include <shlwapi.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -430,6 +429,44 @@ INSTANTIATE_TEST_SUITE_P(Images, PngResourceTest, ::testing::ValuesIn(kPngs),
                              return "Png" + std::to_string(info.param.id);
                          });
 
+TEST(PngResource, LauncherArtworkShape) {
+    std::vector<uint8_t> bytes = ResourceBytes(L"PNG", MAKEINTRESOURCEW(IDB_PNG_LAUNCHER));
+    ASSERT_FALSE(bytes.empty());
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+    ASSERT_NE(nullptr, block);
+    std::memcpy(GlobalLock(block), bytes.data(), bytes.size());
+    GlobalUnlock(block);
+    IStream* stream = nullptr;
+    ASSERT_EQ(S_OK, CreateStreamOnHGlobal(block, TRUE, &stream));
+    Gdiplus::Bitmap bitmap(stream, FALSE);
+    stream->Release();
+    ASSERT_EQ(Gdiplus::Ok, bitmap.GetLastStatus());
+    Gdiplus::Rect all(0, 0, 980, 668);
+    Gdiplus::BitmapData data{};
+    ASSERT_EQ(Gdiplus::Ok, bitmap.LockBits(&all, Gdiplus::ImageLockModeRead,
+                                           PixelFormat32bppARGB, &data));
+    size_t clear = 0, partial = 0, holesInBrowserArea = 0;
+    for (int y = 0; y < 668; ++y) {
+        const auto* row = reinterpret_cast<const uint32_t*>(
+            static_cast<const uint8_t*>(data.Scan0) + y * data.Stride);
+        for (int x = 0; x < 980; ++x) {
+            const uint32_t a = row[x] >> 24;
+            clear += a == 0;
+            partial += a != 0 && a != 255;
+            // The portal page's browser rectangle lies wholly on the opaque panel.
+            if (x >= 270 && x < 901 && y >= 141 && y < 585 && a != 255)
+                ++holesInBrowserArea;
+        }
+    }
+    bitmap.UnlockBits(&data);
+    const double total = 980.0 * 668.0;
+    EXPECT_EQ(0u, holesInBrowserArea);
+    EXPECT_GT(clear / total, 0.15) << "a fully transparent margin gives the shape";
+    EXPECT_LT(clear / total, 0.35);
+    EXPECT_GT(partial, 0u) << "soft edges";
+    EXPECT_LT(partial / total, 0.10);
+}
+
 // --- Bitmaps -----------------------------------------------------------------------------
 
 struct BitmapCase {
@@ -677,17 +714,20 @@ TEST(ManifestResource, OneManifestAskingForCommonControls6) {
 }
 
 TEST(ManifestResource, CommonControls6AreActive) {
-    // The process's manifest binds the common controls by name to version 6.
+    // The process's manifest redirects the common controls, loaded by name, to
+    // the side-by-side assembly of version 6.
     HMODULE comctl = LoadLibraryW(L"comctl32.dll");
     ASSERT_NE(nullptr, comctl);
-    using DllGetVersionFn = HRESULT(CALLBACK*)(DLLVERSIONINFO*);
-    auto getVersion =
-        reinterpret_cast<DllGetVersionFn>(GetProcAddress(comctl, "DllGetVersion"));
-    ASSERT_NE(nullptr, getVersion);
-    DLLVERSIONINFO info{};
-    info.cbSize = sizeof(info);
-    ASSERT_EQ(S_OK, getVersion(&info));
-    EXPECT_EQ(6u, info.dwMajorVersion);
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(comctl, path, MAX_PATH);
+    std::wstring lower(path);
+    for (auto& c : lower)
+        c = static_cast<wchar_t>(std::towlower(c));
+    EXPECT_NE(std::wstring::npos, lower.find(L"\\winsxs\\")) << testing::PrintToString(lower);
+    EXPECT_NE(std::wstring::npos, lower.find(L"microsoft.windows.common-controls_6595b64144ccf1df_6."))
+        << testing::PrintToString(lower);
+    // (Wine's version 6 library still reports 5.81 from DllGetVersion, so the
+    // assembly it comes from is what tells the versions apart.)
     FreeLibrary(comctl);
 }
 

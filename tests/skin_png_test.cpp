@@ -70,6 +70,7 @@ using PfnGdipLoad = int(WINAPI*)(IStream*, void**);
 using PfnGdipDispose = int(WINAPI*)(void*);
 using PfnGdipFree = void(WINAPI*)(void*);
 using PfnGdipCreateFromHDC = int(WINAPI*)(HDC, void**);
+using PfnCreateStreamOnHGlobal = HRESULT(WINAPI*)(HGLOBAL, BOOL, IStream**);
 using PfnGdipDeleteGraphics = int(WINAPI*)(void*);
 
 struct RealFns {
@@ -95,6 +96,8 @@ struct RealFns {
         Real<PfnGdipCreateFromHDC>(L"gdiplus.dll", "GdipCreateFromHDC");
     PfnGdipDeleteGraphics gdipDeleteGraphics =
         Real<PfnGdipDeleteGraphics>(L"gdiplus.dll", "GdipDeleteGraphics");
+    PfnCreateStreamOnHGlobal createStreamOnHGlobal =
+        Real<PfnCreateStreamOnHGlobal>(L"ole32.dll", "CreateStreamOnHGlobal");
 };
 
 const RealFns& R() {
@@ -192,6 +195,12 @@ int WINAPI HookGdipDeleteGraphics(void* g) {
     Record("GdipDeleteGraphics", U(g), 0, static_cast<uintptr_t>(r));
     return r;
 }
+HRESULT WINAPI HookCreateStreamOnHGlobal(HGLOBAL h, BOOL deleteOnRelease, IStream** stream) {
+    HRESULT hr = R().createStreamOnHGlobal(h, deleteOnRelease, stream);
+    Record("CreateStreamOnHGlobal", U(h), static_cast<uintptr_t>(deleteOnRelease),
+           static_cast<uintptr_t>(hr));
+    return hr;
+}
 #undef U
 
 // Redirects every import slot of this executable that holds `real` to `hook`
@@ -260,6 +269,7 @@ public:
         Add(r.gdipFree, HookGdipFree);
         Add(r.gdipCreateFromHDC, HookGdipCreateFromHDC);
         Add(r.gdipDeleteGraphics, HookGdipDeleteGraphics);
+        Add(r.createStreamOnHGlobal, HookCreateStreamOnHGlobal);
         g_calls = &m_calls;
     }
     ~CallWatch() {
@@ -428,6 +438,10 @@ TEST(PngResourceLoad, LoadingTwiceReleasesTheFirstImageAndBlockFirst) {
     ASSERT_GE(alloc, 0);
     EXPECT_EQ(static_cast<uintptr_t>(GMEM_MOVEABLE), watch.calls()[alloc].arg);
     EXPECT_EQ(PngBytes(Self(), IDB_PNG_PORTAL_MIN).size(), watch.calls()[alloc].arg2);
+    // The stream runs over the new block and does not own it.
+    const int stream = watch.Find("CreateStreamOnHGlobal", watch.calls()[alloc].result);
+    EXPECT_GT(stream, alloc) << Trace(watch);
+    EXPECT_EQ(static_cast<uintptr_t>(FALSE), stream >= 0 ? watch.calls()[stream].arg2 : 99);
 
     // The old handle is gone, unless the heap gave the very same handle back.
     if (png.m_hBuffer != firstBlock) {
@@ -577,8 +591,62 @@ TEST(UpdateLayeredTool, OneInstanceWithTheUser32Functions) {
               GetProcAddress(user32, "SetLayeredWindowAttributes"));
 }
 
+HWND g_clicked = nullptr;   // the last test window that received a left button press
+
 LRESULT CALLBACK PlainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
+    if (m == WM_LBUTTONDOWN)
+        g_clicked = w;
+    if (m == WM_MOUSEACTIVATE)
+        return MA_NOACTIVATE;
     return DefWindowProcW(w, m, wp, lp);
+}
+
+bool UnderWine() {
+    return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+// Presses and releases the left mouse button at a screen point, as the user
+// does. Under Wine the click goes through the X server (xdotool): Wine's own
+// hit testing does not look at layered pixels, the X server's input shape does.
+void ClickAt(POINT pt) {
+    if (UnderWine()) {
+        std::wstring cmd = L"/usr/bin/xdotool mousemove " + std::to_wstring(pt.x) + L" " +
+                           std::to_wstring(pt.y) + L" click 1";
+        STARTUPINFOW si{};
+        si.cb = sizeof(si);
+        PROCESS_INFORMATION pi{};
+        if (CreateProcessW(L"Z:\\usr\\bin\\xdotool", &cmd[0], nullptr, nullptr, FALSE, 0, nullptr,
+                           nullptr, &si, &pi)) {
+            if (pi.hThread)
+                CloseHandle(pi.hThread);
+            if (pi.hProcess)
+                CloseHandle(pi.hProcess);
+        }
+    } else {
+        SetCursorPos(pt.x, pt.y);
+        INPUT in[2] = {};
+        in[0].type = in[1].type = INPUT_MOUSE;
+        in[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        in[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        SendInput(2, in, sizeof(INPUT));
+    }
+}
+
+// The window that the click at `pt` reaches (null if none of ours did). The
+// click arrives asynchronously; the wait ends as soon as it is there.
+HWND ClickedWindow(POINT pt) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageW(&msg);
+    g_clicked = nullptr;
+    ClickAt(pt);
+    const ULONGLONG deadline = GetTickCount64() + 10000;
+    while (!g_clicked && GetTickCount64() < deadline) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+    }
+    return g_clicked;
 }
 
 const wchar_t* WindowClass(COLORREF background) {
@@ -703,6 +771,63 @@ private:
     Gdiplus::Bitmap* m_bitmap = nullptr;
 };
 
+// The arguments of the last call of the looked-up UpdateLayeredWindow, which
+// the tests route through this recorder on their way to the real function.
+struct LayeredCall {
+    int count = 0;
+    HWND hwnd = nullptr;
+    HDC dst = nullptr, src = nullptr;
+    POINT ptDst{-1, -1}, ptSrc{-1, -1};
+    SIZE size{-1, -1};
+    COLORREF key = 0xFFFFFFFF;
+    BLENDFUNCTION blend{9, 9, 9, 9};
+    DWORD flags = 0;
+    BOOL nullDst = FALSE, nullSize = FALSE, nullSrc = FALSE, nullBlend = FALSE;
+};
+LayeredCall g_layered;
+UpdateLayeredTool::PFN_UPDATELAYEREDWINDOW g_realUpdateLayeredWindow = nullptr;
+
+BOOL WINAPI RecordUpdateLayeredWindow(HWND hwnd, HDC dst, POINT* ptDst, SIZE* size, HDC src,
+                                      POINT* ptSrc, COLORREF key, BLENDFUNCTION* blend,
+                                      DWORD flags) {
+    LayeredCall& c = g_layered;
+    ++c.count;
+    c.hwnd = hwnd;
+    c.dst = dst;
+    c.src = src;
+    c.nullDst = !ptDst;
+    c.nullSize = !size;
+    c.nullSrc = !ptSrc;
+    c.nullBlend = !blend;
+    if (ptDst)
+        c.ptDst = *ptDst;
+    if (ptSrc)
+        c.ptSrc = *ptSrc;
+    if (size)
+        c.size = *size;
+    if (blend)
+        c.blend = *blend;
+    c.key = key;
+    c.flags = flags;
+    return g_realUpdateLayeredWindow(hwnd, dst, ptDst, size, src, ptSrc, key, blend, flags);
+}
+
+// Routes the tool's UpdateLayeredWindow through the recorder while it lives.
+class LayeredRecorder {
+public:
+    LayeredRecorder() {
+        UpdateLayeredTool* tool = UpdateLayeredTool::GetInstance();
+        g_realUpdateLayeredWindow = tool->m_pfnUpdateLayeredWindow;
+        g_layered = LayeredCall{};
+        tool->m_pfnUpdateLayeredWindow = RecordUpdateLayeredWindow;
+    }
+    ~LayeredRecorder() {
+        UpdateLayeredTool::GetInstance()->m_pfnUpdateLayeredWindow = g_realUpdateLayeredWindow;
+    }
+    LayeredRecorder(const LayeredRecorder&) = delete;
+    LayeredRecorder& operator=(const LayeredRecorder&) = delete;
+};
+
 TEST(UpdateLayered, PaintsTheImageAsPerPixelAlphaContent) {
     Artwork art;
     ASSERT_TRUE(art.ok());
@@ -741,7 +866,10 @@ TEST(UpdateLayered, PaintsTheImageAsPerPixelAlphaContent) {
 
     CallWatch watch;
     ASSERT_TRUE(watch.complete());
-    UpdateLayeredTool::UpdateLayered(layered.hwnd(), png);
+    {
+        LayeredRecorder recorder;
+        UpdateLayeredTool::UpdateLayered(layered.hwnd(), png);
+    }
     watch.Stop();
     Pump();
 
@@ -789,6 +917,27 @@ TEST(UpdateLayered, PaintsTheImageAsPerPixelAlphaContent) {
     EXPECT_GT(releaseDC, deleteDC) << Trace(watch);
     EXPECT_EQ(windowDC, releaseDC >= 0 ? calls[releaseDC].arg2 : 0);
 
+    // One call of UpdateLayeredWindow: window DC to window position, memory DC
+    // from its origin, the image's size, no colour key, per-pixel alpha.
+    const LayeredCall& ulw = g_layered;
+    ASSERT_EQ(1, ulw.count);
+    EXPECT_EQ(layered.hwnd(), ulw.hwnd);
+    EXPECT_EQ(windowDC, reinterpret_cast<uintptr_t>(ulw.dst));
+    EXPECT_EQ(memoryDC, reinterpret_cast<uintptr_t>(ulw.src));
+    ASSERT_FALSE(ulw.nullDst || ulw.nullSize || ulw.nullSrc || ulw.nullBlend);
+    EXPECT_EQ(left, ulw.ptDst.x);
+    EXPECT_EQ(top, ulw.ptDst.y);
+    EXPECT_EQ(980, ulw.size.cx);
+    EXPECT_EQ(668, ulw.size.cy);
+    EXPECT_EQ(0, ulw.ptSrc.x);
+    EXPECT_EQ(0, ulw.ptSrc.y);
+    EXPECT_EQ(0u, ulw.key);
+    EXPECT_EQ(AC_SRC_OVER, ulw.blend.BlendOp);
+    EXPECT_EQ(0, ulw.blend.BlendFlags);
+    EXPECT_EQ(255, ulw.blend.SourceConstantAlpha);
+    EXPECT_EQ(AC_SRC_ALPHA, ulw.blend.AlphaFormat);
+    EXPECT_EQ(static_cast<DWORD>(ULW_ALPHA), ulw.flags);
+
     // What the screen shows: the image where it is opaque, the window below
     // where it is fully transparent; clicks there reach the window below.
     HDC screen = GetDC(nullptr);
@@ -802,10 +951,15 @@ TEST(UpdateLayered, PaintsTheImageAsPerPixelAlphaContent) {
     for (POINT p : clear) {
         const COLORREF shown = GetPixel(screen, left + p.x, top + p.y);
         EXPECT_EQ(below, shown) << "transparent point " << p.x << "," << p.y;
-        EXPECT_EQ(under.hwnd(), WindowFromPoint(POINT{left + p.x, top + p.y}))
-            << p.x << "," << p.y;
     }
     ReleaseDC(nullptr, screen);
+
+    // A click on an opaque pixel reaches the layered window, one on a fully
+    // transparent pixel the window below.
+    EXPECT_EQ(layered.hwnd(), ClickedWindow(POINT{left + opaque[0].x, top + opaque[0].y}));
+    EXPECT_EQ(under.hwnd(), ClickedWindow(POINT{left + clear[0].x, top + clear[0].y}));
+    EXPECT_EQ(under.hwnd(), ClickedWindow(POINT{left + clear[1].x, top + clear[1].y}));
+    EXPECT_EQ(layered.hwnd(), ClickedWindow(POINT{left + opaque[1].x, top + opaque[1].y}));
 
     // The content stays after the holder is released: the system keeps it.
     png.Empty();
@@ -814,6 +968,24 @@ TEST(UpdateLayered, PaintsTheImageAsPerPixelAlphaContent) {
     const Pixel px = art.At(opaque[0].x, opaque[0].y);
     EXPECT_EQ(RGB(px.r, px.g, px.b), GetPixel(screen, left + opaque[0].x, top + opaque[0].y));
     ReleaseDC(nullptr, screen);
+}
+
+TEST(UpdateLayered, WithoutTheFunctionTheWindowIsOnlyMadeLayered) {
+    Popup popup(RGB(0, 0, 0), 30, 30, 24, 96);
+    ASSERT_NE(nullptr, popup.hwnd());
+    CGdiPlusPngResource png;
+    ASSERT_TRUE(png.Load(MAKEINTRESOURCEW(IDB_PNG_PORTAL_MIN), nullptr, Self()));
+    UpdateLayeredTool* tool = UpdateLayeredTool::GetInstance();
+    const auto real = tool->m_pfnUpdateLayeredWindow;
+    tool->m_pfnUpdateLayeredWindow = nullptr;
+    CallWatch watch;
+    UpdateLayeredTool::UpdateLayered(popup.hwnd(), png);
+    watch.Stop();
+    tool->m_pfnUpdateLayeredWindow = real;
+    EXPECT_NE(0, GetWindowLongW(popup.hwnd(), GWL_EXSTYLE) & WS_EX_LAYERED);
+    EXPECT_EQ(1, watch.Count("ReleaseDC")) << Trace(watch);
+    EXPECT_EQ(1, watch.Count("DeleteDC")) << Trace(watch);
+    EXPECT_EQ(1, watch.Count("GdipDeleteGraphics")) << Trace(watch);
 }
 
 TEST(UpdateLayered, AlreadyLayeredWindowKeepsItsStyle) {

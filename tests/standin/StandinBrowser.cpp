@@ -1030,7 +1030,11 @@ HRESULT Browser::ActivateInPlace(bool uiActivate) {
 STDMETHODIMP Browser::UIDeactivate() {
     if (!uiActive_) return S_OK;
     uiActive_ = false;
-    if (auto handler = Handler()) handler->HideUI();
+    if (auto handler = Handler()) {
+        Detail h;
+        h.Hex(L"hr", static_cast<DWORD>(handler->HideUI()));
+        Record(L"HideUI", h.str());
+    }
     if (frame_) frame_->SetActiveObject(nullptr, nullptr);
     if (uiWindow_) uiWindow_->SetActiveObject(nullptr, nullptr);
     if (inPlaceSite_) inPlaceSite_->OnUIDeactivate(FALSE);
@@ -1305,6 +1309,7 @@ void Browser::PostStep() {
 }
 
 void Browser::Schedule(Step step, bool front) {
+    if (closed_) return;  // a closed browser starts nothing new
     if (front)
         steps_.push_front(std::move(step));
     else
@@ -1371,9 +1376,7 @@ void Browser::RunFetch(const Step& step) {
     } else {
         LoopbackUrl url;
         if (!ParseLoopbackUrl(step.url, &url)) {
-            Detail d;
-            d.Add(L"url", step.url).Num(L"status", 0).Num(L"bytes", 0).Hex(L"hr", 0x800C0002);
-            Record(L"Fetch", d.str(), target);
+            // Not a loopback http URL: no request is made at all.
             FireNavigateError(target, step.url, static_cast<LONG>(0x800C0002));
             return;
         }
@@ -1396,6 +1399,7 @@ void Browser::RunFetch(const Step& step) {
     target->url = step.url;
     if (window_) InvalidateRect(window_, nullptr, TRUE);
     FireNavigateComplete2(target, step.url);
+    if (closed_) return;  // the host closed the browser from inside the event
     // The page's instructions, then its DocumentComplete, run before anything
     // queued behind this page (frames started by them finish first).
     std::vector<Instruction> instructions = ParseInstructions(body);

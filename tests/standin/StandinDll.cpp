@@ -21,8 +21,10 @@ std::wstring ServerKeyPath() { return ClassKeyPath() + L"\\InprocServer32"; }
 class RegKey {
 public:
     RegKey() = default;
-    ~RegKey() {
+    ~RegKey() { reset(); }
+    void reset() {
         if (h_) RegCloseKey(h_);
+        h_ = nullptr;
     }
     RegKey(const RegKey&) = delete;
     RegKey& operator=(const RegKey&) = delete;
@@ -84,8 +86,7 @@ HRESULT UnregisterUnder(HKEY root) {
         RegDeleteValueW(key.get(), kSavedValue);
         return S_OK;
     }
-    RegCloseKey(*key.put());
-    *key.put() = nullptr;
+    key.reset();
     RegDeleteTreeW(root, ClassKeyPath().c_str());
     return S_OK;
 }
@@ -101,6 +102,18 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** ppv) {
 
 STDAPI DllCanUnloadNow() { return standin::CanUnload() ? S_OK : S_FALSE; }
 
-STDAPI DllRegisterServer() { return RegisterUnder(HKEY_CURRENT_USER); }
+// Registered per user (where Windows looks first) and per machine: Wine's
+// class lookup reads only HKLM\Software\Classes and ignores the per-user
+// classes. The machine entry replaces the system's server of the class until
+// unregistration puts the saved path back.
+STDAPI DllRegisterServer() {
+    HRESULT user = RegisterUnder(HKEY_CURRENT_USER);
+    HRESULT machine = RegisterUnder(HKEY_LOCAL_MACHINE);
+    return SUCCEEDED(user) || SUCCEEDED(machine) ? S_OK : SELFREG_E_CLASS;
+}
 
-STDAPI DllUnregisterServer() { return UnregisterUnder(HKEY_CURRENT_USER); }
+STDAPI DllUnregisterServer() {
+    UnregisterUnder(HKEY_CURRENT_USER);
+    UnregisterUnder(HKEY_LOCAL_MACHINE);
+    return S_OK;
+}
