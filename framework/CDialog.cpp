@@ -87,8 +87,7 @@ INT_PTR CDialog::RunModalLoop() {
         }
         if (!AfxPumpMessage()) {
             // WM_QUIT ends this loop and every loop around it.
-            const MSG* last = AfxGetApp() ? &AfxGetApp()->m_msgCur : nullptr;
-            PostQuitMessage(last ? static_cast<int>(last->wParam) : 0);
+            PostQuitMessage(static_cast<int>(AfxGetLastMessage().wParam));
             m_nModalResult = -1;
             break;
         }

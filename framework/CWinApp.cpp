@@ -68,9 +68,14 @@ int AfxMessageBox(LPCWSTR pszText, UINT nType) {
     return MessageBoxW(hOwner, pszText, app ? app->m_pszAppName : L"", nType);
 }
 
+namespace {
+thread_local MSG t_lastMessage{};  // the pump's last message when there is no application
+}
+
+const MSG& AfxGetLastMessage() { return g_pApp ? g_pApp->m_msgCur : t_lastMessage; }
+
 BOOL AfxPumpMessage() {
-    MSG local{};
-    MSG& msg = g_pApp ? g_pApp->m_msgCur : local;
+    MSG& msg = g_pApp ? g_pApp->m_msgCur : t_lastMessage;
     if (GetMessageW(&msg, nullptr, 0, 0) <= 0) return FALSE;  // WM_QUIT (or error)
     MSG copy = msg;  // pre-translation may run nested loops that reuse m_msgCur
     if (!AfxPreTranslateMessage(&copy)) {

@@ -43,3 +43,5 @@ int AfxMessageBox(LPCWSTR pszText, UINT nType = MB_OK);
 // lets the window chain pre-translate it, then dispatches it.
 // Returns FALSE when the message retrieved was WM_QUIT.
 BOOL AfxPumpMessage();
+// The message AfxPumpMessage retrieved last on this thread.
+const MSG& AfxGetLastMessage();

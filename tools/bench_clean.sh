@@ -10,8 +10,9 @@
 #   checked  the location check with DeleteFileW instead of the shell
 #   plain    a plain recursive DeleteFileW/RemoveDirectoryW walk
 # (all in tools/bench/clean_tree_bench.exe, under Wine), and `rm -rf` of the
-# same tree on the Linux side. Each is the median of PZ_BENCH_RUNS runs
-# (default 3), in files per second, with its ratio to the plain walk.
+# same tree on the Linux side. PZ_BENCH_RUNS rounds (default 3) each measure
+# every way once, in turn; the figures are the medians, in files per second,
+# with each one's speed relative to the plain walk.
 #
 #   PZ_BUILD               build folder (default build)
 #   PZ_CLEAN_PREFIX        scratch prefix (default: the current prefix's path + "-sealed")
@@ -27,7 +28,7 @@ base="${WINEPREFIX:-${PZ_PREFIX:-$HOME/.cache/pellumo/prefix}}"
 scratch="${PZ_CLEAN_PREFIX:-$base-sealed}"
 
 echo "== Building"
-if ! cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null ||
+if ! cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null 2>&1 ||
    ! cmake --build "$build" -j2 --target pellumo_core >/dev/null; then
   echo "bench_clean: the program's library did not build; nothing to measure"
   exit 0
@@ -65,6 +66,8 @@ if [ -e "$WINEPREFIX/dosdevices/z:" ] || [ -L "$WINEPREFIX/dosdevices/z:" ]; the
   exit 0
 fi
 
+# A crashing program must end with a backtrace, not wait at Wine's crash dialog.
+wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 drive_c="$WINEPREFIX/drive_c"
 mkdir -p "$drive_c/pz-bench"
 cp "$bench_exe" "$drive_c/pz-bench/clean_tree_bench.exe"
@@ -92,38 +95,40 @@ EOF
 
 median() { sort -g | awk '{ v[NR] = $1 } END { if (NR) print v[int((NR + 1) / 2)]; else print "" }'; }
 
-declare -A seconds
-declare -A removed_files
-for mode in plain checked shell program; do
-  times=()
-  for _ in $(seq 1 "$runs"); do
+# One round measures every way once, on a fresh tree each time, so that a
+# change in the machine's load falls on all of them alike.
+declare -A times
+modes=(plain checked shell program rm)
+echo "== Measuring ($runs rounds; load average $(cut -d' ' -f1-3 /proc/loadavg))"
+for round in $(seq 1 "$runs"); do
+  for mode in "${modes[@]}"; do
     generate
-    line=$(cd "$drive_c/pz-bench" && wine clean_tree_bench.exe "$mode" "$cache_win" </dev/null 2>&1 |
-           tr -d '\r' | grep '^RESULT ' | tail -n 1)
-    t=$(sed -n -E 's/.* seconds=([0-9.]+).*/\1/p' <<<"$line")
-    f=$(sed -n -E 's/.* files=([0-9]+).*/\1/p' <<<"$line")
-    d=$(sed -n -E 's/.* folders=([0-9]+).*/\1/p' <<<"$line")
-    left=$(find "$cache" -mindepth 1 | wc -l)
-    echo "   $mode: ${t:-?} s, removed ${f:-?} files and ${d:-?} folders, $left entries left"
-    [ -n "$t" ] && times+=("$t")
-    removed_files[$mode]=${f:-0}
+    if [ "$mode" = rm ]; then
+      mkdir -p "$cache.rm" && mv "$cache"/* "$cache.rm"/
+      start=$(date +%s.%N)
+      rm -rf "$cache.rm"
+      end=$(date +%s.%N)
+      t=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')
+      echo "   round $round, rm -rf: $t s"
+    else
+      line=$(cd "$drive_c/pz-bench" && wine clean_tree_bench.exe "$mode" "$cache_win" </dev/null 2>&1 |
+             tr -d '\r' | grep '^RESULT ' | tail -n 1)
+      t=$(sed -n -E 's/.* seconds=([0-9.]+).*/\1/p' <<<"$line")
+      f=$(sed -n -E 's/.* files=([0-9]+).*/\1/p' <<<"$line")
+      d=$(sed -n -E 's/.* folders=([0-9]+).*/\1/p' <<<"$line")
+      left=$(find "$cache" -mindepth 1 | wc -l)
+      echo "   round $round, $mode: ${t:-?} s, removed ${f:-?} files and ${d:-?} folders, $left entries left"
+    fi
+    [ -n "$t" ] && times[$mode]="${times[$mode]:-} $t"
   done
-  seconds[$mode]=$(printf '%s\n' "${times[@]}" | median)
 done
-
-times=()
-for _ in $(seq 1 "$runs"); do
-  generate
-  mkdir -p "$cache.rm" && mv "$cache"/* "$cache.rm"/
-  start=$(date +%s.%N)
-  rm -rf "$cache.rm"
-  end=$(date +%s.%N)
-  t=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }')
-  echo "   rm -rf: $t s"
-  times+=("$t")
-done
-seconds[rm]=$(printf '%s\n' "${times[@]}" | median)
 find "$cache" -mindepth 1 -delete
+echo "   (load average now $(cut -d' ' -f1-3 /proc/loadavg))"
+
+declare -A seconds
+for mode in "${modes[@]}"; do
+  seconds[$mode]=$(printf '%s\n' ${times[$mode]:-} | median)
+done
 
 echo
 echo "== Emptying 20,000 files in 2,000 folders: medians of $runs runs"
