@@ -44,31 +44,14 @@ if [ ! -f "$exe" ]; then
 fi
 
 # ---- the prefix --------------------------------------------------------------
-set +u
-# shellcheck source=tools/winenv.sh
-PZ_PREFIX="$sealed" source tools/winenv.sh
-set -u
-disown -a 2>/dev/null || true
-# Only C: stays. The prefix's server is restarted afterwards so that its
-# mount manager, which registered the drives at start, forgets them.
-removed=0
-for link in "$WINEPREFIX"/dosdevices/?: "$WINEPREFIX"/dosdevices/?::; do
-  [ -e "$link" ] || [ -L "$link" ] || continue
-  case "$(basename "$link")" in c:) continue ;; esac
-  rm -f "$link" && removed=1
-done
-if [ "$removed" -eq 1 ]; then
-  wineserver -k 2>/dev/null || true
-  wineserver -w 2>/dev/null || true
-  wineserver -p >/dev/null 2>&1 || true
-fi
-if [ -e "$WINEPREFIX/dosdevices/z:" ] || [ -L "$WINEPREFIX/dosdevices/z:" ]; then
+# Only C: stays (see tools/sealed_prefix.sh).
+# shellcheck source=tools/sealed_prefix.sh
+source tools/sealed_prefix.sh
+if ! pz_seal_prefix "$sealed"; then
   echo "clean_cache_test: $WINEPREFIX still maps z:; not running"
   failed=1
   total
 fi
-# A crashing program must end with a backtrace, not wait at Wine's crash dialog.
-wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 echo "prefix $WINEPREFIX: drives $(cd "$WINEPREFIX/dosdevices" && echo ?:)"
 
 # Wine's recycle bin is the Linux desktop's trash: keep it inside the prefix too.

@@ -44,30 +44,14 @@ if ! i686-w64-mingw32-g++-posix -std=c++17 -O2 -municode -static -static-libgcc 
   exit 0
 fi
 
-set +u
-# shellcheck source=tools/winenv.sh
-PZ_PREFIX="$scratch" source tools/winenv.sh
-set -u
-disown -a 2>/dev/null || true
 # Only C: stays, so nothing the walks do can leave the prefix.
-removed=0
-for link in "$WINEPREFIX"/dosdevices/?: "$WINEPREFIX"/dosdevices/?::; do
-  [ -e "$link" ] || [ -L "$link" ] || continue
-  case "$(basename "$link")" in c:) continue ;; esac
-  rm -f "$link" && removed=1
-done
-if [ "$removed" -eq 1 ]; then
-  wineserver -k 2>/dev/null || true
-  wineserver -w 2>/dev/null || true
-  wineserver -p >/dev/null 2>&1 || true
-fi
-if [ -e "$WINEPREFIX/dosdevices/z:" ] || [ -L "$WINEPREFIX/dosdevices/z:" ]; then
+# shellcheck source=tools/sealed_prefix.sh
+source tools/sealed_prefix.sh
+if ! pz_seal_prefix "$scratch"; then
   echo "bench_clean: $WINEPREFIX still maps z:; not measuring"
   exit 0
 fi
 
-# A crashing program must end with a backtrace, not wait at Wine's crash dialog.
-wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
 drive_c="$WINEPREFIX/drive_c"
 mkdir -p "$drive_c/pz-bench"
 cp "$bench_exe" "$drive_c/pz-bench/clean_tree_bench.exe"

@@ -1,15 +1,13 @@
 #pragma once
-// The loopback portal of the end-to-end tests: an HTTP/1.0 server on
-// 127.0.0.1, port 80, where the program looks for its server list
-// (http://127.0.0.1/micro/). It serves the pages a test sets, answers 404 for
-// anything else, and records every request target in arrival order. The
-// stand-in browser engine inside the program reports what it observes here
-// as GET /standin/report?obj=N&kind=KIND&detail=DETAIL; those requests are
+// The loopback portal of the end-to-end tests, on the tests' small HTTP
+// server (tests/support/LoopbackHttpServer): 127.0.0.1, port 80, where the
+// program looks for its server list (http://127.0.0.1/micro/). It serves the
+// pages a test sets, answers 404 for anything else, and records every
+// request target in arrival order; requests of any length arrive whole (the
+// tests feed the program URLs of a megabyte). The stand-in browser engine
+// inside the program reports what it observes here as
+// GET /standin/report?obj=N&kind=KIND&detail=DETAIL; those requests are
 // decoded into Reports() and kept apart from the page requests.
-//
-// Unlike the small server of the in-process tests, it reads requests of any
-// length (a URL of a megabyte arrives whole), because the tests feed the
-// program very long URLs.
 //
 //     Portal portal;
 //     ASSERT_TRUE(portal.Start(80)) << portal.Error();
@@ -18,20 +16,18 @@
 //     ASSERT_TRUE(portal.WaitForRequests(L"/micro/", 1, 5000));
 #include <windows.h>
 
-#include <condition_variable>
 #include <functional>
-#include <map>
-#include <mutex>
+#include <set>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "tests/support/LoopbackHttpServer.h"
 
 // One observation of the stand-in engine: which browser object (numbered by
 // creation in the program), what kind, and its key=value fields.
-struct EngineReport {
-    int object = 0;
-    std::wstring kind;
-    std::wstring detail;
+struct EngineReport : LoopbackReport {
+    EngineReport() = default;
+    explicit EngineReport(const LoopbackReport& report) : LoopbackReport(report) {}
 
     // The value of one field ("" when absent), with the engine's %20 and %25
     // escapes undone.
@@ -55,16 +51,11 @@ class Portal {
 public:
     static constexpr unsigned short kDefaultPort = 80;
 
-    Portal();
-    ~Portal();
-    Portal(const Portal&) = delete;
-    Portal& operator=(const Portal&) = delete;
-
     // Listens on 127.0.0.1:port. False, with the reason in Error(), when the
     // port cannot be had (another server holds it).
     bool Start(unsigned short port);
     const std::wstring& Error() const { return error_; }
-    bool Started() const { return thread_.joinable(); }
+    bool Started() const { return started_; }
 
     // Pages by path: a page answers its path with any query string.
     void SetPage(const std::string& path, const std::string& utf8Body);
@@ -84,22 +75,14 @@ public:
     std::vector<EngineReport> ReportsWhere(const std::wstring& kind, const std::wstring& key,
                                            const std::wstring& value, int object = 0) const;
 
-    // Waits, at most timeoutMs, until pred() holds; pred() is asked again each
-    // time something arrives (and at least every 50 ms).
+    // Waits, at most timeoutMs, until pred() holds; pred() is asked again
+    // every few milliseconds.
     bool WaitUntil(const std::function<bool()>& pred, DWORD timeoutMs) const;
     bool WaitForRequests(const std::wstring& path, size_t count, DWORD timeoutMs) const;
 
 private:
-    void Serve();
-    void HandleConnection(UINT_PTR client);
-
-    mutable std::mutex mutex_;
-    mutable std::condition_variable arrived_;
-    std::map<std::string, std::string> pages_;
-    std::vector<std::wstring> requests_;  // page request targets, in order
-    std::vector<EngineReport> reports_;
-    UINT_PTR listener_;
-    bool stopping_ = false;
+    LoopbackHttpServer server_;
+    std::set<std::wstring> paths_;  // of the pages set, for ClearPages
+    bool started_ = false;
     std::wstring error_;
-    std::thread thread_;
 };

@@ -7,6 +7,9 @@
 
 namespace {
 
+// Bound of what one request may send before its headers end.
+constexpr size_t kMaxRequestBytes = 16u * 1024u * 1024u;
+
 std::wstring Widen(const std::string& text) {
     if (text.empty()) return std::wstring();
     int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
@@ -94,12 +97,17 @@ bool LoopbackHttpServer::Start(unsigned short port) {
     if (thread_.joinable()) return false;
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (s == INVALID_SOCKET) return false;
+    // The port is this server's alone: no other socket may bind it as well.
+    BOOL exclusive = TRUE;
+    setsockopt(s, SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive), sizeof exclusive);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(port);
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(s, SOMAXCONN) != 0) {
+        const int error = WSAGetLastError();
         closesocket(s);
+        WSASetLastError(error);  // for the caller, who may tell why
         return false;
     }
     int len = sizeof addr;
@@ -221,12 +229,17 @@ void LoopbackHttpServer::HandleConnection(UINT_PTR clientHandle) {
     setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
     setsockopt(client, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
 
+    // Up to the end of the headers, however long the target (a URL of a
+    // megabyte arrives whole); the search resumes where the last one ended.
     std::string request;
-    char buffer[2048];
-    while (request.find("\r\n\r\n") == std::string::npos && request.size() < 65536) {
-        int n = recv(client, buffer, sizeof buffer, 0);
+    std::vector<char> buffer(64 * 1024);
+    size_t searched = 0;
+    while (request.size() < kMaxRequestBytes) {
+        int n = recv(client, buffer.data(), static_cast<int>(buffer.size()), 0);
         if (n <= 0) break;
-        request.append(buffer, static_cast<size_t>(n));
+        request.append(buffer.data(), static_cast<size_t>(n));
+        if (request.find("\r\n\r\n", searched > 3 ? searched - 3 : 0) != std::string::npos) break;
+        searched = request.size();
     }
     // "GET /target HTTP/1.0"
     size_t lineEnd = request.find("\r\n");

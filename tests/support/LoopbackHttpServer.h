@@ -2,7 +2,9 @@
 // A tiny HTTP/1.0 server on 127.0.0.1 for tests: it serves pages that the
 // test sets, answers 404 for anything else, and records every request
 // target (path and query) in arrival order. One background thread handles
-// the connections one after another; every accessor is thread-safe.
+// the connections one after another; every accessor is thread-safe. A
+// request is read whole up to the end of its headers, however long its
+// target (the end-to-end tests send URLs of a megabyte).
 //
 //     LoopbackHttpServer server;
 //     ASSERT_TRUE(server.Start());               // ephemeral port (or Start(8080))
@@ -38,7 +40,8 @@ public:
     LoopbackHttpServer(const LoopbackHttpServer&) = delete;
     LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
 
-    // Listens on 127.0.0.1:port (0: an ephemeral port); false if it cannot.
+    // Listens on 127.0.0.1:port (0: an ephemeral port); false if it cannot,
+    // with WSAGetLastError() telling why.
     bool Start(unsigned short port = 0);
     void Stop();
     unsigned short Port() const { return port_; }
