@@ -22,6 +22,7 @@
 
 #include "tests/standin/StandinHttp.h"
 #include "tests/standin/StandinInternal.h"
+#include "tests/support/PumpMessages.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
@@ -650,6 +651,7 @@ private:
     bool FireBeforeNavigate2(Target* target, const std::wstring& url);
     void FireNavigateComplete2(Target* target, const std::wstring& url);
     void FireDocumentComplete(Target* target, const std::wstring& url);
+    void FireUrlEvent(DISPID dispid, const wchar_t* kind, Target* target, const std::wstring& url);
     void FireNavigateError(Target* target, const std::wstring& url, LONG status);
 
     void AskHostInfo(const wchar_t* when);
@@ -1500,24 +1502,16 @@ bool Browser::FireBeforeNavigate2(Target* target, const std::wstring& url) {
 }
 
 void Browser::FireNavigateComplete2(Target* target, const std::wstring& url) {
-    ComPtr<IDispatch> disp = ComPtr<IDispatch>::Copy(DispatchOf(target));
-    Variant vUrl;
-    vUrl.SetString(url);
-    VARIANT args[2];
-    VariantInit(&args[0]);
-    VariantInit(&args[1]);
-    args[1].vt = VT_DISPATCH;
-    args[1].pdispVal = disp.Get();
-    args[0].vt = VT_BYREF | VT_VARIANT;
-    args[0].pvarVal = vUrl.get();
-    DISPPARAMS params{args, nullptr, 2, 0};
-    int sinks = Fire(kEvNavigateComplete2, &params);
-    Detail d;
-    d.Add(L"url", url).Add(L"pdisp", PdispText(target)).Num(L"sinks", sinks);
-    Record(L"NavigateComplete2", d.str(), target);
+    FireUrlEvent(kEvNavigateComplete2, L"NavigateComplete2", target, url);
 }
 
 void Browser::FireDocumentComplete(Target* target, const std::wstring& url) {
+    FireUrlEvent(kEvDocumentComplete, L"DocumentComplete", target, url);
+}
+
+// NavigateComplete2 and DocumentComplete: (pDisp, VARIANT* URL).
+void Browser::FireUrlEvent(DISPID dispid, const wchar_t* kind, Target* target,
+                           const std::wstring& url) {
     ComPtr<IDispatch> disp = ComPtr<IDispatch>::Copy(DispatchOf(target));
     Variant vUrl;
     vUrl.SetString(url);
@@ -1529,10 +1523,10 @@ void Browser::FireDocumentComplete(Target* target, const std::wstring& url) {
     args[0].vt = VT_BYREF | VT_VARIANT;
     args[0].pvarVal = vUrl.get();
     DISPPARAMS params{args, nullptr, 2, 0};
-    int sinks = Fire(kEvDocumentComplete, &params);
+    int sinks = Fire(dispid, &params);
     Detail d;
     d.Add(L"url", url).Add(L"pdisp", PdispText(target)).Num(L"sinks", sinks);
-    Record(L"DocumentComplete", d.str(), target);
+    Record(kind, d.str(), target);
 }
 
 void Browser::FireNavigateError(Target* target, const std::wstring& url, LONG status) {
@@ -1870,25 +1864,7 @@ std::wstring StandinDetailValue(const std::wstring& detail, const std::wstring& 
 }
 
 bool StandinPumpUntil(std::function<bool()> pred, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                PostQuitMessage(static_cast<int>(msg.wParam));
-                return pred();
-            }
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-            if (pred()) return true;
-        }
-        if (pred()) return true;
-        DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= timeoutMs) return false;
-        DWORD wait = timeoutMs - elapsed;
-        if (wait > 20) wait = 20;  // also notices conditions set by other threads
-        MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    }
+    return PumpMessagesUntil(pred, timeoutMs);
 }
 
 bool StandinWaitForEvent(const std::wstring& kind, DWORD timeoutMs, size_t count) {

@@ -5,6 +5,8 @@
 
 #include <functional>
 
+#include "tests/support/PumpMessages.h"
+
 namespace {
 
 // Bound of what one request may send before its headers end.
@@ -60,26 +62,6 @@ const char* Reason(int status) {
     }
 }
 
-bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                PostQuitMessage(static_cast<int>(msg.wParam));
-                return pred();
-            }
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (pred()) return true;
-        DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= timeoutMs) return false;
-        DWORD wait = timeoutMs - elapsed;
-        if (wait > 10) wait = 10;  // the condition is set by the server thread
-        MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    }
-}
 
 }  // namespace
 
@@ -196,11 +178,11 @@ void LoopbackHttpServer::ClearRequests() {
 }
 
 bool LoopbackHttpServer::WaitForRequest(const std::wstring& path, DWORD timeoutMs, size_t count) const {
-    return PumpUntil([&] { return RequestCount(path) >= count; }, timeoutMs);
+    return PumpMessagesUntil([&] { return RequestCount(path) >= count; }, timeoutMs);
 }
 
 bool LoopbackHttpServer::WaitForReport(const std::wstring& kind, DWORD timeoutMs, size_t count) const {
-    return PumpUntil([&] { return ReportsOf(kind).size() >= count; }, timeoutMs);
+    return PumpMessagesUntil([&] { return ReportsOf(kind).size() >= count; }, timeoutMs);
 }
 
 void LoopbackHttpServer::Serve() {
