@@ -9,7 +9,7 @@ need=(
   libxrender1:i386 libxi6:i386 libxrandr2:i386 libxcomposite1:i386
   libxcursor1:i386 libxfixes3:i386 libxinerama1:i386 libxxf86vm1:i386
   xvfb xdotool x11-utils x11-xserver-utils imagemagick
-  fonts-wqy-microhei googletest python3 python3-pil nsis zip
+  fonts-wqy-microhei googletest python3 python3-pil nsis zip xcompmgr
 )
 
 missing=()

@@ -1,7 +1,16 @@
 // The smallest program that does what the launcher does at start, for the
 // start-up benchmark: it registers a window class, shows one borderless window
-// of the launcher's size in the middle of the work area, paints it, and runs a
-// message loop until the window is closed.
+// of the launcher's size (980 x 668) in the middle of the work area, paints
+// it, and runs a message loop until the window is closed.
+//
+// Built twice from this source (tools/bench/CMakeLists.txt):
+//   minimal_window.exe  just that;
+//   browser_window.exe  the same program hosting the system's WebBrowser
+//                       control (browser_host.cpp, plain OLE in-place
+//                       hosting) where the launcher has its portal page
+//                       (631 x 444 at 270, 141): before the window is shown it
+//                       creates the control, activates it hidden and
+//                       navigates it to the portal URL, as the launcher does.
 //
 //   minimal_window.exe [--title TEXT]        window text (default "PellumoZarvotek")
 //                      [--layered]           per-pixel-alpha window painted once
@@ -10,6 +19,8 @@
 //                      [--ready-event NAME]  set the named event once painted
 //                      [--exit-when-ready]   print the time from process creation
 //                                            to painted, then close the window
+//   browser_window.exe [the same] [--url URL]  the page to navigate to
+//                                            (default http://127.0.0.1/micro/)
 #include <windows.h>
 #include <shellapi.h>
 #include <cstdio>
@@ -18,11 +29,17 @@
 #include <string>
 #include <type_traits>
 
+#ifdef BENCH_WITH_BROWSER
+#include "tools/bench/browser_host.h"
+#endif
+
 namespace {
 
-constexpr int kWidth = 631;
-constexpr int kHeight = 444;
+constexpr int kWidth = 980;
+constexpr int kHeight = 668;
+constexpr RECT kPortalRect{270, 141, 270 + 631, 141 + 444};
 constexpr COLORREF kNavy = RGB(0x1c, 0x1f, 0x4a);
+constexpr COLORREF kDeepNavy = RGB(0x0c, 0x0e, 0x26);
 constexpr COLORREF kGold = RGB(0xc9, 0xa2, 0x3f);
 constexpr COLORREF kIvory = RGB(0xf5, 0xef, 0xdc);
 
@@ -32,6 +49,7 @@ struct Options {
     DWORD paintDelayMs = 0;
     std::wstring readyEvent;
     bool exitWhenReady = false;
+    std::wstring url = L"http://127.0.0.1/micro/";
 };
 
 struct HandleCloser { void operator()(HANDLE h) const { CloseHandle(h); } };
@@ -55,6 +73,9 @@ private:
 
 Options g_options;
 bool g_painted = false;
+#ifdef BENCH_WITH_BROWSER
+BrowserHost* g_browser = nullptr;  // closed while its window still exists
+#endif
 
 double MillisecondsSinceProcessCreation() {
     FILETIME created{}, exited{}, kernel{}, user{}, now{};
@@ -81,10 +102,15 @@ void OnPainted(HWND hwnd) {
     }
 }
 
-// The picture both kinds of window show: a navy panel with a gold frame and a line of text.
+// The picture every kind of window shows: a navy panel with a gold frame, a
+// darker inner panel where the launcher has its portal page, and a line of
+// text.
 void DrawPicture(HDC dc, const RECT& rc) {
     UniqueGdiObject navy(CreateSolidBrush(kNavy));
     FillRect(dc, &rc, static_cast<HBRUSH>(navy.get()));
+    UniqueGdiObject deep(CreateSolidBrush(kDeepNavy));
+    RECT panel = kPortalRect;
+    FillRect(dc, &panel, static_cast<HBRUSH>(deep.get()));
     UniqueGdiObject gold(CreateSolidBrush(kGold));
     RECT frame = rc;
     for (int i = 0; i < 3; ++i) {
@@ -146,6 +172,9 @@ LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
         return 0;
     }
     case WM_DESTROY:
+#ifdef BENCH_WITH_BROWSER
+        if (g_browser) g_browser->Close();
+#endif
         PostQuitMessage(0);
         return 0;
     }
@@ -164,6 +193,7 @@ void ParseArguments() {
         else if (arg == L"--paint-delay-ms" && hasValue) g_options.paintDelayMs = wcstoul(argv[++i], nullptr, 10);
         else if (arg == L"--ready-event" && hasValue) g_options.readyEvent = argv[++i];
         else if (arg == L"--exit-when-ready") g_options.exitWhenReady = true;
+        else if (arg == L"--url" && hasValue) g_options.url = argv[++i];
     }
     LocalFree(argv);
 }
@@ -191,6 +221,17 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
                                 x, y, kWidth, kHeight, nullptr, nullptr, instance, nullptr);
     if (!hwnd) return 1;
 
+#ifdef BENCH_WITH_BROWSER
+    // Created, activated and navigated before the window is shown, and kept
+    // hidden: the launcher reveals its browser only when a page has arrived.
+    if (FAILED(OleInitialize(nullptr))) return 1;
+    BrowserHost browser;
+    g_browser = &browser;
+    if (!browser.Create(hwnd, kPortalRect)) return 1;
+    browser.Show(false);
+    if (!browser.Navigate(g_options.url.c_str())) return 1;
+#endif
+
     if (g_options.layered) {
         // Shown first: a layered window stays unseen until its first UpdateLayeredWindow.
         ShowWindow(hwnd, SW_SHOWNORMAL);
@@ -207,5 +248,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, LPWSTR, int) {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
+#ifdef BENCH_WITH_BROWSER
+    g_browser = nullptr;
+    browser.Close();
+    OleUninitialize();
+#endif
     return static_cast<int>(msg.wParam);
 }
