@@ -1,70 +1,19 @@
 #include "tests/e2e/ProcessObjects.h"
 
-#include <winternl.h>
-
 #include <map>
 #include <vector>
 
 #include "tests/e2e/Desktop.h"
+#include "tools/bench/process_figures.h"
 
 namespace process_objects {
-namespace {
 
-// Offset of GdiSharedHandleTable in a 32-bit process environment block.
-constexpr SIZE_T kPebGdiTableOffset = 0x94;
-
-// One entry of the table as Wine lays it out (24 bytes); an entry in use
-// has a non-zero object type.
-#pragma pack(push, 1)
-struct GdiHandleEntry {
-    UINT64 object;
-    ULONG owner;
-    USHORT unique;
-    UCHAR type;
-    UCHAR flags;
-    UINT64 userPointer;
-};
-#pragma pack(pop)
-static_assert(sizeof(GdiHandleEntry) == 24, "Wine's GDI handle entry");
-constexpr size_t kGdiMaxHandles = 0x10000;
-
-using QueryInformationProcess = NTSTATUS(WINAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
-
-bool ReadGdiTable(HANDLE process, std::vector<GdiHandleEntry>* entries) {
-    auto query = reinterpret_cast<QueryInformationProcess>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
-    if (!query) return false;
-    PROCESS_BASIC_INFORMATION basic{};
-    if (query(process, ProcessBasicInformation, &basic, sizeof basic, nullptr) != 0 || !basic.PebBaseAddress)
-        return false;
-    DWORD table = 0;
-    SIZE_T read = 0;
-    if (!ReadProcessMemory(process, reinterpret_cast<BYTE*>(basic.PebBaseAddress) + kPebGdiTableOffset, &table,
-                           sizeof table, &read) ||
-        read != sizeof table || !table)
-        return false;
-    entries->assign(kGdiMaxHandles, GdiHandleEntry{});
-    return ReadProcessMemory(process, reinterpret_cast<void*>(static_cast<UINT_PTR>(table)), entries->data(),
-                             entries->size() * sizeof(GdiHandleEntry), &read) &&
-           read == entries->size() * sizeof(GdiHandleEntry);
-}
-
-}  // namespace
-
-int GdiObjectCount(HANDLE process) {
-    std::vector<GdiHandleEntry> entries;
-    if (!ReadGdiTable(process, &entries)) return -1;
-    int count = 0;
-    for (const GdiHandleEntry& e : entries) count += e.type != 0 ? 1 : 0;
-    return count;
-}
+// The benchmark's probe reads the same figures; both use one reader.
+int GdiObjectCount(HANDLE process) { return figures::GdiObjects(process); }
 
 std::map<int, int> GdiObjectsByType(HANDLE process) {
     std::map<int, int> byType;
-    std::vector<GdiHandleEntry> entries;
-    if (!ReadGdiTable(process, &entries)) return byType;
-    for (const GdiHandleEntry& e : entries)
-        if (e.type) ++byType[e.type];
+    if (figures::GdiObjectTypes(process, &byType) < 0) byType.clear();
     return byType;
 }
 
@@ -82,10 +31,7 @@ std::string GdiTypesText(const std::map<int, int>& byType) {
 }
 
 DWORD GuiResources(HANDLE process, DWORD which, DWORD* lastError) {
-    SetLastError(0);
-    const DWORD value = GetGuiResources(process, which);
-    *lastError = GetLastError();
-    return value;
+    return figures::GuiResources(process, which, lastError);
 }
 
 int WindowCount(DWORD pid) { return static_cast<int>(desktop::AllWindows(pid).size()); }
