@@ -33,6 +33,15 @@ void Click(POINT screen) {
     Send({MouseInput(screen, MOUSEEVENTF_LEFTUP)});
 }
 
+void Drag(POINT from, POINT to) {
+    MoveTo(from);
+    Send({MouseInput(from, MOUSEEVENTF_LEFTDOWN)});
+    constexpr int kSteps = 5;
+    for (int i = 1; i <= kSteps; ++i)
+        MoveTo({from.x + (to.x - from.x) * i / kSteps, from.y + (to.y - from.y) * i / kSteps});
+    Send({MouseInput(to, MOUSEEVENTF_LEFTUP)});
+}
+
 bool ClickThroughX(POINT screen) {
     // Wine starts a Unix program from CreateProcess but hands back no usable
     // process handle, so the end of the input is told by the pointer: the

@@ -18,6 +18,9 @@ void RightClick(POINT screen);
 // which ignores colour keys. False if the click could not be made.
 bool ClickThroughX(POINT screen);
 void PressKey(WORD vk);
+// Presses the left button at `from`, moves to `to` in a few steps and
+// releases it there, as a player dragging something.
+void Drag(POINT from, POINT to);
 
 // A point of `target` where the window system finds that very window
 // (WindowFromPoint), searched from its centre outwards on a coarse grid:

@@ -201,6 +201,34 @@ TEST_F(PortalDialog, MinimiseTakesBothDownAndRestoreBringsBothBack) {
     EXPECT_TRUE(EqualRect(&launcherRect, &portalRect));
 }
 
+// Dragging the picture moves the launcher and the portal page together,
+// top-left corners together, neither resized.
+TEST_F(PortalDialog, DraggingThePictureMovesBothWindowsTogether) {
+    ASSERT_NO_FATAL_FAILURE(StartWith(Page().Report(L"server list")));
+    HWND launcher = program.Launcher();
+    HWND portalDialog = program.PortalDialog();
+    RECT before;
+    GetWindowRect(launcher, &before);
+    // A point of the opaque panel beside the page, clear of the buttons.
+    const POINT grip{before.left + 150, before.top + 400};
+    const POINT offset{-120, 70};
+    player::Drag(grip, {grip.x + offset.x, grip.y + offset.y});
+    RECT launcherRect{}, portalRect{};
+    EXPECT_TRUE(desktop::WaitUntil(
+        [&] {
+            GetWindowRect(launcher, &launcherRect);
+            GetWindowRect(portalDialog, &portalRect);
+            return launcherRect.left == before.left + offset.x && launcherRect.top == before.top + offset.y &&
+                   EqualRect(&launcherRect, &portalRect);
+        },
+        kWaitMs))
+        << "launcher at (" << launcherRect.left << ", " << launcherRect.top << "), portal at (" << portalRect.left
+        << ", " << portalRect.top << ")";
+    EXPECT_EQ(before.right - before.left, launcherRect.right - launcherRect.left);
+    EXPECT_EQ(before.bottom - before.top, launcherRect.bottom - launcherRect.top);
+    EXPECT_TRUE(EqualRect(&launcherRect, &portalRect));
+}
+
 // Enter and Esc, on the launcher and in the portal's page, close nothing.
 // The F5 pressed after them, which reloads the page, shows that the keys
 // before it have been handled.
