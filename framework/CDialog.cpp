@@ -17,7 +17,7 @@ CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
 
 CDialog::~CDialog() {
     // Destroy while this is still a dialog, so its controls are torn down here.
-    if (m_hWnd && FromHandlePermanent(m_hWnd) == this) ::DestroyWindow(m_hWnd);
+    DestroyOwnWindow();
 }
 
 const CMessageMap* CDialog::GetMessageMap() const {

@@ -63,10 +63,13 @@ LRESULT CALLBACK AfxWndProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lPara
     return result;
 }
 
-CWnd::~CWnd() {
-    if (m_hWnd && FromHandlePermanent(m_hWnd) == this) {
+void CWnd::DestroyOwnWindow() {
+    if (m_hWnd && FromHandlePermanent(m_hWnd) == this)
         ::DestroyWindow(m_hWnd);  // WM_NCDESTROY unbinds this object
-    }
+}
+
+CWnd::~CWnd() {
+    DestroyOwnWindow();
     if (m_hWnd && FromHandlePermanent(m_hWnd) == this) {
         WindowMap().erase(m_hWnd);  // window of another thread: just forget it
     }

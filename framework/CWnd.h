@@ -107,6 +107,10 @@ public:
     static HWND GetSafeOwner(HWND hParent, HWND* phWndTop);
 
 protected:
+    // Destroys the window if it is still bound to this object. A class whose
+    // window uses its members calls it from its own destructor, while those
+    // members (and its handlers) still exist.
+    void DestroyOwnWindow();
     // Called once the window has been bound (hook or subclass).
     void BindHandle(HWND hWnd, WNDPROC pfnSuper);
     // Prepares the next CreateWindowEx on this thread to bind to this object.

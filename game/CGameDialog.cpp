@@ -58,7 +58,7 @@ CGameDialog::~CGameDialog() {
     m_pToolTip = nullptr;
     // Destroyed here, while the buttons and the browser the window's
     // messages reach still exist.
-    if (m_hWnd && FromHandlePermanent(m_hWnd) == this) ::DestroyWindow(m_hWnd);
+    DestroyOwnWindow();
 }
 
 const CMessageMap* CGameDialog::GetMessageMap() const {

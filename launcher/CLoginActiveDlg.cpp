@@ -23,7 +23,7 @@ CLoginActiveDlg::CLoginActiveDlg(CLoginDlg* pLoginDlg)
 
 CLoginActiveDlg::~CLoginActiveDlg() {
     // Destroyed here, while the members the window uses still exist.
-    if (m_hWnd && FromHandlePermanent(m_hWnd) == this) ::DestroyWindow(m_hWnd);
+    DestroyOwnWindow();
 }
 
 LPCWSTR CLoginActiveDlg::PortalUrl() { return L"http://" PORTAL_HOST L"/micro/"; }

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <cwctype>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,23 @@ std::vector<uint8_t> ResourceBytes(LPCWSTR type, LPCWSTR name) {
     if (!p)
         return {};
     return std::vector<uint8_t>(p, p + SizeofResource(Self(), found));
+}
+
+// The image GDI+ decodes from PNG bytes (through a stream over a copy of
+// them, which the bitmap keeps alive); null if no stream could be made.
+std::unique_ptr<Gdiplus::Bitmap> DecodePng(const std::vector<uint8_t>& bytes) {
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+    if (!block) return nullptr;
+    std::memcpy(GlobalLock(block), bytes.data(), bytes.size());
+    GlobalUnlock(block);
+    IStream* stream = nullptr;
+    if (CreateStreamOnHGlobal(block, TRUE, &stream) != S_OK) {
+        GlobalFree(block);
+        return nullptr;
+    }
+    auto bitmap = std::make_unique<Gdiplus::Bitmap>(stream, FALSE);
+    stream->Release();
+    return bitmap;
 }
 
 std::wstring Upper(std::wstring s) {
@@ -408,20 +426,12 @@ TEST_P(PngResourceTest, SizeAndChannels) {
     EXPECT_EQ(c.alpha ? 6 : 2, bytes[25]) << "colour type (6 RGBA, 2 RGB), PNG " << c.id;
 
     // And as GDI+ decodes it.
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-    ASSERT_NE(nullptr, block);
-    std::memcpy(GlobalLock(block), bytes.data(), bytes.size());
-    GlobalUnlock(block);
-    IStream* stream = nullptr;
-    ASSERT_EQ(S_OK, CreateStreamOnHGlobal(block, TRUE, &stream));
-    {
-        Gdiplus::Bitmap bitmap(stream, FALSE);
-        ASSERT_EQ(Gdiplus::Ok, bitmap.GetLastStatus()) << c.id;
-        EXPECT_EQ(c.width, bitmap.GetWidth()) << c.id;
-        EXPECT_EQ(c.height, bitmap.GetHeight()) << c.id;
-        EXPECT_EQ(c.alpha, Gdiplus::IsAlphaPixelFormat(bitmap.GetPixelFormat()) != FALSE) << c.id;
-    }
-    stream->Release();
+    std::unique_ptr<Gdiplus::Bitmap> bitmap = DecodePng(bytes);
+    ASSERT_NE(nullptr, bitmap) << c.id;
+    ASSERT_EQ(Gdiplus::Ok, bitmap->GetLastStatus()) << c.id;
+    EXPECT_EQ(c.width, bitmap->GetWidth()) << c.id;
+    EXPECT_EQ(c.height, bitmap->GetHeight()) << c.id;
+    EXPECT_EQ(c.alpha, Gdiplus::IsAlphaPixelFormat(bitmap->GetPixelFormat()) != FALSE) << c.id;
 }
 
 INSTANTIATE_TEST_SUITE_P(Images, PngResourceTest, ::testing::ValuesIn(kPngs),
@@ -432,14 +442,9 @@ INSTANTIATE_TEST_SUITE_P(Images, PngResourceTest, ::testing::ValuesIn(kPngs),
 TEST(PngResource, LauncherArtworkShape) {
     std::vector<uint8_t> bytes = ResourceBytes(L"PNG", MAKEINTRESOURCEW(IDB_PNG_LAUNCHER));
     ASSERT_FALSE(bytes.empty());
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-    ASSERT_NE(nullptr, block);
-    std::memcpy(GlobalLock(block), bytes.data(), bytes.size());
-    GlobalUnlock(block);
-    IStream* stream = nullptr;
-    ASSERT_EQ(S_OK, CreateStreamOnHGlobal(block, TRUE, &stream));
-    Gdiplus::Bitmap bitmap(stream, FALSE);
-    stream->Release();
+    std::unique_ptr<Gdiplus::Bitmap> decoded = DecodePng(bytes);
+    ASSERT_NE(nullptr, decoded);
+    Gdiplus::Bitmap& bitmap = *decoded;
     ASSERT_EQ(Gdiplus::Ok, bitmap.GetLastStatus());
     Gdiplus::Rect all(0, 0, 980, 668);
     Gdiplus::BitmapData data{};
