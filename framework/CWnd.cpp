@@ -207,7 +207,7 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult
 
     const UINT key = IsCtlColor(message) ? msg::kCtlColorAny : message;
     if (const CMessageMap* map = GetMessageMap()) {
-        if (const CMessageEntry* entry = map->Find(key, wParam, lParam)) {
+        if (const CMessageEntry* entry = map->Find(key, wParam)) {
             if (entry->invoke(this, wParam, lParam, *pResult)) return TRUE;
         }
     }

@@ -31,14 +31,13 @@ public:
         : m_base(base), m_entries(entries) {}
 
     // First entry matching the message in this map or its bases, or null.
-    const CMessageEntry* Find(UINT message, WPARAM wParam, LPARAM lParam) const {
+    const CMessageEntry* Find(UINT message, WPARAM wParam) const {
         for (const CMessageMap* map = this; map; map = map->m_base) {
             for (const CMessageEntry& e : map->m_entries) {
                 if (e.message != message) continue;
                 if (message == WM_COMMAND &&
                     (e.id != LOWORD(wParam) || e.code != HIWORD(wParam)))
                     continue;
-                (void)lParam;
                 return &e;
             }
         }
