@@ -101,6 +101,10 @@ protected:
     // Opens it by a real right-click on the icon in Wine's tray window
     // (possible only where nothing covers the tray window).
     void OpenTrayMenuByRightClick(HWND* menu);
+    // Opens the icon's menu by its callback and picks its only item with the
+    // keyboard, as a player does: Down until the item shows highlighted,
+    // then Enter.
+    void PickTrayMenuItemByKeyboard(HWND game, POINT where);
     // The player reloads the server list: a click into the portal's page,
     // then F5, which the browser engine takes as its reload key.
     void ReloadPortal();

@@ -75,10 +75,7 @@ TEST_F(Journey, ServerListGameBackSecondGameAndQuitFromTheTray) {
 
     // Quit from the icon's menu: the shell's right-button callback opens
     // it, the keyboard picks its only item, the player confirms.
-    HWND menu = nullptr;
-    ASSERT_NO_FATAL_FAILURE(OpenTrayMenuByCallback(second, POINT{800, 400}, &menu));
-    player::PressKey(VK_DOWN);
-    player::PressKey(VK_RETURN);
+    ASSERT_NO_FATAL_FAILURE(PickTrayMenuItemByKeyboard(second, POINT{800, 400}));
     ASSERT_NO_FATAL_FAILURE(AnswerConfirmation(Question::Quit, kIdConfirmOk));
     EXPECT_EQ(kQuitCode, program.WaitForExit(kWaitMs));
     ExpectNothingLeft(pid);
