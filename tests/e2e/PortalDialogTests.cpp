@@ -190,15 +190,22 @@ TEST_F(PortalDialog, MinimiseTakesBothDownAndRestoreBringsBothBack) {
     EXPECT_TRUE(desktop::WaitUntil([&] { return !IsWindowVisible(portalDialog); }, kWaitMs)) << "portal still shown";
     EXPECT_TRUE(program.Running());
 
+    // The restore is watched from outside while it happens: the launcher
+    // stops being iconic a moment before it is back in its place, and the
+    // portal page follows it there.
     ASSERT_TRUE(PostMessageW(launcher, WM_SYSCOMMAND, SC_RESTORE, 0));
-    EXPECT_TRUE(desktop::WaitUntil([&] { return !IsIconic(launcher) && IsWindowVisible(portalDialog); }, kWaitMs))
-        << "not both back";
-    EXPECT_TRUE(IsWindowVisible(launcher));
-    RECT launcherRect, portalRect;
-    GetWindowRect(launcher, &launcherRect);
-    GetWindowRect(portalDialog, &portalRect);
-    EXPECT_TRUE(EqualRect(&before, &launcherRect));
-    EXPECT_TRUE(EqualRect(&launcherRect, &portalRect));
+    RECT launcherRect{}, portalRect{};
+    EXPECT_TRUE(desktop::WaitUntil(
+        [&] {
+            GetWindowRect(launcher, &launcherRect);
+            GetWindowRect(portalDialog, &portalRect);
+            return !IsIconic(launcher) && IsWindowVisible(launcher) && IsWindowVisible(portalDialog) &&
+                   EqualRect(&before, &launcherRect) && EqualRect(&launcherRect, &portalRect);
+        },
+        kWaitMs))
+        << "not both back in place: launcher at (" << launcherRect.left << ", " << launcherRect.top
+        << "), iconic " << IsIconic(launcher) << ", portal at (" << portalRect.left << ", " << portalRect.top
+        << "), shown " << IsWindowVisible(portalDialog);
 }
 
 // Dragging the picture moves the launcher and the portal page together,
