@@ -819,7 +819,9 @@ TEST_F(CleanStores, RunEmptiesBothStoresAndEndsItself) {
     EXPECT_TRUE(done) << "the veil ended on the worker's message";
     EXPECT_EQ(0, dlg.stopRequests);
     EXPECT_EQ(nullptr, dlg.m_hThread) << "the worker closed its handle before the veil ended";
-    EXPECT_FALSE(IsRunning(dlg.workerCopy));
+    // Its message is its last step: the thread itself ends a moment later.
+    ASSERT_TRUE(dlg.workerCopy);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(dlg.workerCopy.Get(), 5000)) << "the worker did not end by itself";
     EXPECT_TRUE(CacheUrls().empty()) << Describe(CacheUrls());
     EXPECT_TRUE(IsFolder(cookies));
     EXPECT_TRUE(IsFolder(cache));
