@@ -122,9 +122,9 @@ void E2eTest::AnswerConfirmation(Question asked, int id) {
     // The player clicks the button where the screen shows it, and the X
     // server routes the click. Under Wine an exposure of the page behind,
     // handled a moment after the question came up, can put that page
-    // before the question in the window manager's own stacking while the
+    // before the question in the window system's own order while the
     // screen still shows the question on top; an injected click would
-    // follow that stacking and land on the disabled page.
+    // follow that order and land on the disabled page.
     HWND button = desktop::ControlById(confirm, id);
     ASSERT_TRUE(button) << "no button " << id;
     RECT rc;
